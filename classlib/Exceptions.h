@@ -34,6 +34,10 @@ public:
     // FileName is the full path as the program formed it.
     explicit EFCreateError(const std::string& FileName);
 };
+class EFOpenError : public EStreamError {
+public:
+    explicit EFOpenError(const std::string& FileName);
+};
 class EResNotFound : public Exception {
 public:
     explicit EResNotFound(const std::string& ResName);

@@ -8,6 +8,7 @@ namespace Messages {
 inline constexpr const char* SReadError = "ストリームからの読み込みエラー";
 inline constexpr const char* SWriteError = "ストリームへの書き込みエラー";
 inline constexpr const char* SFCreateError = "ファイル %s を作成できません";
+inline constexpr const char* SFOpenError = "ファイル %s を開けません";
 inline constexpr const char* SResNotFound = "%s リソースが見つかりません";
 inline constexpr const char* SOutOfMemory = "メモリが不足しています";
 inline constexpr const char* SInvalidPackedData = "圧縮データの形式が不正です";

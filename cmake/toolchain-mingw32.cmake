@@ -13,8 +13,8 @@ set(CMAKE_C_COMPILER ${MINGW_CC})
 set(CMAKE_CXX_COMPILER ${MINGW_CXX})
 set(CMAKE_RC_COMPILER ${MINGW_RC})
 
-# Tests run under Wine through our wrapper, which supplies the private prefix and an ordinary user.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run)
+# Tests run under Wine through a wrapper the build writes beside its private Wine prefix.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 
 # Look for headers and libraries only in the cross sysroot; programs (the host packer) on the host.
 set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_PREFIX})
