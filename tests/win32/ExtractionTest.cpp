@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "classlib/Exceptions.h"
 #include "classlib/Win32Text.h"
 #include "payload/Extraction.h"
@@ -90,8 +92,9 @@ TEST_P(Unreplaceable, RaisesAndChangesNothing) {
     if (held != INVALID_HANDLE_VALUE)
         CloseHandle(held);
     testfiles::SetReadOnly(path, false);
-    if (GetParam() != Obstacle::Folder)
+    if (GetParam() != Obstacle::Folder) {
         EXPECT_TRUE(testfiles::ReadAll(path) == OldInstall::Old("mg_data.mbl"));
+    }
     EXPECT_EQ(testfiles::List(game.Dir.Path()), game.Names());
 }
 
