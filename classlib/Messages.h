@@ -12,6 +12,10 @@ inline constexpr const char* SFOpenError = "ファイル %s を開けません";
 inline constexpr const char* SResNotFound = "%s リソースが見つかりません";
 inline constexpr const char* SOutOfMemory = "メモリが不足しています";
 inline constexpr const char* SInvalidPackedData = "圧縮データの形式が不正です";
+inline constexpr const char* SCannotCreateDir = "ディレクトリを作成できません";
+inline constexpr const char* SConfirmCreateDir =
+    "指定されたディレクトリが存在しません。作成しますか？";
+inline constexpr const char* SSelectDirCaption = "ディレクトリの選択";
 inline constexpr const char* SRegCreateFailed = "キー %s の作成に失敗しました";
 inline constexpr const char* SRegGetDataFailed = "'%s' の取得に失敗しました";
 inline constexpr const char* SRegSetDataFailed = "'%s' の設定に失敗しました";
