@@ -6,7 +6,7 @@
 
 #include "classlib/Exceptions.h"
 #include "classlib/Win32Text.h"
-#include "payload/Extraction.h"
+#include "tests/win32/Form1Access.h"
 #include "payload/UpdateSet.h"
 #include "tests/support/TestFiles.h"
 
