@@ -1,5 +1,6 @@
 #include "payload/PackedStream.h"
 
+#include <array>
 #include <bit>
 #include <cstring>
 #include <new>
@@ -74,47 +75,72 @@ std::uint32_t GroupFlags(std::uint8_t Flag) {
     return std::uint32_t(Flag) << 24 | 1u << 23;
 }
 
-void Copy8(std::uint8_t* Dst, const std::uint8_t* Src) {
+std::uint64_t Load64(const std::uint8_t* p) {
     std::uint64_t v;
-    std::memcpy(&v, Src, 8);
-    std::memcpy(Dst, &v, 8);
+    std::memcpy(&v, p, 8);
+    return v;
+}
+void Store64(std::uint8_t* p, std::uint64_t v) {
+    std::memcpy(p, &v, 8);
+}
+std::uint32_t Load32(const std::uint8_t* p) {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
 }
 
-// Short distances: the last Dist bytes, repeated to fill one word, and how far each store
-// of that word may advance (the largest multiple of Dist not above 8).
-constexpr std::uint64_t RepeatMul[8] = {0,
+// A match at distance d is copied in 8-byte words. From d = 8 on, each word is a load from d
+// bytes back. Below 8 the first word is built from the last d bytes, shifted down and repeated
+// by a multiply, and every further word is a copy of the word before it, stored a stride on:
+// the largest multiple of d not above 8, so that each word starts at the pattern's first byte.
+// Indexed by min(d, 8).
+constexpr unsigned RepeatShift[9] = {0, 56, 48, 40, 32, 24, 16, 8, 0};
+constexpr std::uint64_t RepeatMul[9] = {0,
                                         0x0101010101010101u,
                                         0x0001000100010001u,
                                         0x0001000001000001u,
                                         0x0000000100000001u,
                                         0x0000010000000001u,
                                         0x0001000000000001u,
-                                        0x0100000000000001u};
-constexpr std::size_t RepeatStep[8] = {0, 8, 8, 6, 8, 5, 6, 7};
+                                        0x0100000000000001u,
+                                        1};
+constexpr std::size_t RepeatStride[9] = {0, 8, 8, 6, 8, 5, 6, 7, 8};
+// What to add to d for the first word's load (8 bytes back at least) and for the distance the
+// further words copy from (the stride, below 8): table lookups rather than a branch on d < 8.
+constexpr std::size_t FirstBack[9] = {0, 7, 6, 5, 4, 3, 2, 1, 0};
+constexpr std::size_t StrideBack[9] = {0, 7, 6, 3, 4, 0, 0, 0, 0};
+// Words copied whatever the length: they cover every short and near match and most far ones.
+constexpr std::size_t MatchWords = 2;
+static_assert((MatchWords - 1) * 8 + 8 <= WildCopy);
 
 // Copies a match with byte-by-byte semantics, writing up to WildCopy bytes past its end.
 // Needs at least 8 bytes of history.
 inline void FastMatch(std::uint8_t* op, std::size_t dist, std::size_t len) {
-    const std::uint8_t* match = op - dist;
-    if (dist >= 8) [[likely]] {
-        // Each word reads only bytes the word before it has already written.
-        Copy8(op, match);
-        Copy8(op + 8, match + 8);
-        for (std::size_t i = 16; i < len; i += 8)
-            Copy8(op + i, match + i);
-        return;
+    const std::size_t k = dist < 8 ? dist : 8;
+    const std::size_t stride = RepeatStride[k];
+    const std::size_t from = dist + StrideBack[k];
+    Store64(op, (Load64(op - (dist + FirstBack[k])) >> RepeatShift[k]) * RepeatMul[k]);
+    // Each word reads only bytes that the words before it have already written.
+    for (std::size_t w = 1; w < MatchWords; ++w)
+        Store64(op + w * stride, Load64(op + w * stride - from));
+    if (len > MatchWords * stride) [[unlikely]] {
+        std::size_t i = MatchWords * stride;
+        if (from >= 16) {
+            for (; i < len; i += 16)
+                std::memcpy(op + i, op + i - from, 16);
+        } else {
+            for (; i < len; i += stride)
+                Store64(op + i, Load64(op + i - from));
+        }
     }
-    std::uint64_t last;
-    std::memcpy(&last, op - 8, 8);
-    const std::uint64_t pattern = (last >> (64 - 8 * dist)) * RepeatMul[dist];
-    const std::size_t step = RepeatStep[dist];
-    for (std::size_t i = 0; i < len; i += step)
-        std::memcpy(op + i, &pattern, 8);
 }
 
-std::size_t FarLength(unsigned B3) {
-    return B3 == 0xFF ? 4096 : B3 == 0xFE ? 1024 : B3 == 0xFD ? 256 : B3 + 3;
-}
+constexpr auto FarLengths = [] {
+    std::array<std::uint16_t, 256> t{};
+    for (unsigned b = 0; b < 256; ++b)
+        t[b] = std::uint16_t(b == 0xFF ? 4096 : b == 0xFE ? 1024 : b == 0xFD ? 256 : b + 3);
+    return t;
+}();
 
 struct Cursor {
     const std::uint8_t* ip;
@@ -129,88 +155,91 @@ template <bool Fast>
 bool DecodeGroup(std::uint8_t Flag, Cursor& c, const std::uint8_t* iend, std::size_t outSize) {
     const std::uint8_t* ip = c.ip;
     std::uint8_t* op = c.op;
-    std::size_t produced = c.produced;
+    std::uint8_t* const op0 = c.op;
+    std::size_t left = outSize - c.produced; // the careful path's count of bytes still to go
     std::uint32_t f = GroupFlags(Flag);
     bool ended = false;
-    while (f != FlagTop) {
-        if constexpr (!Fast) {
-            if (produced >= outSize) {
-                ended = true;
-                break;
-            }
-        }
-        if (!(f & FlagTop)) {
-            if constexpr (Fast) {
-                const unsigned n = unsigned(std::countl_zero(f));
-                Copy8(op, ip);
-                ip += n;
-                op += n;
-                produced += n;
-                f <<= n;
-            } else {
+    for (;;) {
+        // The single literals before the next control token (or the group's end), at once.
+        // The sentinel keeps f from being 0.
+        const unsigned n = unsigned(__builtin_clz(f));
+        if constexpr (Fast) {
+            Store64(op, Load64(ip));
+            ip += n;
+            op += n;
+        } else {
+            for (unsigned i = 0; i < n; ++i) {
+                if (left == 0) {
+                    ended = true;
+                    break;
+                }
                 if (ip >= iend)
                     Malformed();
                 *op++ = *ip++;
-                ++produced;
-                f <<= 1;
+                --left;
             }
-            continue;
+            if (ended)
+                break;
         }
+        f <<= n;
+        if (f == FlagTop)
+            break;
         f <<= 1;
         if constexpr (!Fast) {
+            if (left == 0) {
+                ended = true;
+                break;
+            }
             if (ip >= iend)
                 Malformed();
         }
-        const unsigned b1 = ip[0];
+        // Up to three token bytes in one load; past iend it still reads the spare bytes.
+        const std::uint32_t t = Load32(ip);
+        const unsigned b1 = t & 0xFF;
         std::size_t len;
-        if (b1 < 0x80 && (b1 & 3) == 3) {
+        if ((b1 & 0x83) == 3) [[unlikely]] { // a literal run
             len = (b1 >> 2) + 9;
             if constexpr (Fast) {
                 std::memcpy(op, ip + 1, MaxRunLength);
             } else {
-                if (len >= std::size_t(iend - ip) || len > outSize - produced)
+                if (len >= std::size_t(iend - ip) || len > left)
                     Malformed();
                 std::memcpy(op, ip + 1, len);
             }
             ip += 1 + len;
         } else {
-            std::size_t dist;
-            std::size_t size;
-            if (b1 < 0x80) {
-                dist = (b1 >> 2) + 1;
-                len = (b1 & 3) + 2;
-                size = 1;
-            } else {
-                if constexpr (!Fast) {
-                    if (std::size_t(iend - ip) < (b1 < 0xC0 ? 2u : 3u))
-                        Malformed();
-                }
-                const unsigned b2 = ip[1];
-                if (b1 < 0xC0) {
-                    dist = ((b1 & 0x3Fu) << 4) + (b2 >> 4) + 1;
-                    len = (b2 & 0x0F) + 3;
-                    size = 2;
-                } else {
-                    dist = ((b1 & 0x3Fu) << 8) + b2 + 1;
-                    len = FarLength(ip[2]);
-                    size = 3;
-                }
-            }
-            ip += size;
+            // Short (B1 below 0x80), near (to 0xBF) or far: all three worked out at once and
+            // selected by masks, since the kind of the next token is anyone's guess.
+            const unsigned b2 = (t >> 8) & 0xFF;
+            const unsigned isLong = b1 >> 7;
+            const unsigned isFar = (b1 + 0x40) >> 8;
+            const unsigned mLong = 0u - isLong;
+            const unsigned mFar = 0u - isFar;
+            const unsigned farDist = (b1 & 0x3Fu) << 8 | b2; // less 1; near's is this >> 4
+            const unsigned longDist = farDist >> ((isFar ^ 1) << 2);
+            const unsigned longLen =
+                (FarLengths[(t >> 16) & 0xFF] & mFar) | (((b2 & 15) + 3) & ~mFar);
+            const std::size_t dist = 1 + ((longDist & mLong) | ((b1 >> 2) & ~mLong));
+            len = (longLen & mLong) | (((b1 & 3) + 2) & ~mLong);
+            const std::size_t size = 1 + isLong + isFar;
             if constexpr (Fast) {
                 FastMatch(op, dist, len);
             } else {
-                if (dist > produced || len > outSize - produced)
+                if (size > std::size_t(iend - ip) || dist > outSize - left || len > left)
                     Malformed();
                 // Ascending, one byte at a time: an overlapping match repeats its own output.
                 for (std::size_t i = 0; i < len; ++i)
                     op[i] = op[i - dist];
             }
+            ip += size;
         }
         op += len;
-        produced += len;
+        if constexpr (!Fast)
+            left -= len;
+        if (f == FlagTop)
+            break;
     }
-    c = {ip, op, produced};
+    c = {ip, op, c.produced + std::size_t(op - op0)};
     return ended;
 }
 
