@@ -174,6 +174,23 @@ Bytes Picture(TRandom& R, std::size_t Size, unsigned Noise, unsigned Margin) {
     return b;
 }
 
+// 8-bit palette indices: a ramp of sixteen shades of one colour band, dithered.
+Bytes PalettePicture(TRandom& R, std::size_t Size) {
+    Bytes b;
+    const unsigned width = R.Range(64, 320);
+    const unsigned band = R.Range(0, 15) * 16;
+    for (std::size_t i = 0; b.size() < Size; ++i) {
+        const unsigned x = unsigned(i % width);
+        const unsigned y = unsigned(i / width);
+        int v = int((x + y) * 12 / width);
+        if (R.Chance(70))
+            v += int(R.Below(5)) - 2;
+        b.push_back(std::uint8_t(band + unsigned(std::clamp(v, 0, 15))));
+    }
+    b.resize(Size);
+    return b;
+}
+
 // Already-compressed data (sound, packed archives): no redundancy at all.
 Bytes Noise(TRandom& R, std::size_t Size) {
     Bytes b(Size);
@@ -182,56 +199,72 @@ Bytes Noise(TRandom& R, std::size_t Size) {
     return b;
 }
 
-// Machine code of a 32-bit program: frames, moves through the frame, calls to a set of
-// functions, pushes of string addresses, compares and branches, padding between functions.
+// Machine code of a 32-bit program. Each function keeps to a few frame slots and registers
+// and calls a few neighbours and imports, which is where real code's redundancy comes from.
 Bytes Code(TRandom& R, std::size_t Size) {
     Bytes b;
-    std::vector<std::uint32_t> functions(300);
-    for (auto& f : functions)
-        f = 0x401000 + std::uint32_t(R.Below(0x120000));
-    const std::uint8_t regs[] = {0x45, 0x4D, 0x55, 0x5D, 0x75, 0x7D};
+    const std::uint8_t slots[] = {0xFC, 0xF8, 0xF4, 0xF0, 0xEC, 0x08, 0x0C, 0x10, 0x14};
+    const std::uint8_t regs[] = {0x45, 0x4D, 0x55, 0x75, 0x7D}; // eax ecx edx esi edi, [ebp+d8]
+    std::vector<std::uint32_t> imports(80);
+    for (std::size_t i = 0; i < imports.size(); ++i)
+        imports[i] = 0x52A000 + std::uint32_t(i) * 4;
+    std::vector<std::uint32_t> starts = {0x401000};
     while (b.size() < Size) {
+        const std::uint32_t here = 0x401000 + std::uint32_t(b.size());
+        starts.push_back(here);
+        std::uint8_t mine[3];
+        for (auto& m : mine)
+            m = R.Pick(slots);
+        const std::uint8_t reg = R.Pick(regs);
+        const std::size_t import = R.Below(imports.size());
         b.insert(b.end(), {0x55, 0x8B, 0xEC, 0x83, 0xEC});
-        b.push_back(std::uint8_t(R.Range(1, 16) * 4));
-        if (R.Chance(60))
+        b.push_back(std::uint8_t(R.Range(1, 8) * 4));
+        const bool saves = R.Chance(60);
+        if (saves)
             b.insert(b.end(), {0x53, 0x56, 0x57});
-        for (unsigned n = R.Range(4, 30); n > 0; --n) {
-            switch (R.Below(8)) {
+        for (unsigned n = R.Range(4, 24); n > 0; --n) {
+            switch (R.Below(10)) {
             case 0:
             case 1:
-                b.push_back(R.Chance(50) ? 0x8B : 0x89);
-                b.push_back(R.Pick(regs));
-                b.push_back(std::uint8_t(0x100 - R.Range(1, 16) * 4));
+            case 2:
+                b.push_back(R.Chance(60) ? 0x8B : 0x89);
+                b.push_back(R.Chance(70) ? reg : R.Pick(regs));
+                b.push_back(mine[R.Below(3)]);
                 break;
-            case 2: {
+            case 3: {
+                // A call to a recent function: relative, so its bytes depend on where it is.
                 const std::uint32_t at = 0x401000 + std::uint32_t(b.size());
+                const std::uint32_t to =
+                    starts[starts.size() - 1 - R.Below(std::min<std::size_t>(starts.size(), 12))];
                 b.push_back(0xE8);
-                Put32(b, functions[R.Below(functions.size())] - at - 5);
+                Put32(b, to - at - 5);
                 break;
             }
-            case 3:
-                b.push_back(0x68);
-                Put32(b, 0x520000 + std::uint32_t(R.Below(0x4000)) * 4);
-                break;
             case 4:
-                b.insert(b.end(), {0x83, 0xF8});
-                b.push_back(std::uint8_t(R.Range(0, 10)));
-                b.push_back(R.Chance(50) ? 0x74 : 0x75);
-                b.push_back(std::uint8_t(R.Range(2, 60)));
+                b.insert(b.end(), {0xFF, 0x15});
+                Put32(b, imports[R.Chance(60) ? import : R.Below(imports.size())]);
                 break;
             case 5:
-                b.push_back(0xA1);
-                Put32(b, 0x540000 + std::uint32_t(R.Below(0x400)) * 4);
+                b.push_back(0x68);
+                Put32(b, 0x530000 + std::uint32_t(b.size() / 64 + R.Below(16)) * 4);
                 break;
             case 6:
+                b.insert(b.end(),
+                         {0x85, 0xC0, R.Chance(50) ? std::uint8_t(0x74) : std::uint8_t(0x75)});
+                b.push_back(std::uint8_t(R.Range(2, 40)));
+                break;
+            case 7:
+                b.insert(b.end(), {0x8D, R.Pick(regs), mine[R.Below(3)], 0x50});
+                break;
+            case 8:
                 b.insert(b.end(), {0x83, 0xC4});
-                b.push_back(std::uint8_t(R.Range(1, 6) * 4));
+                b.push_back(std::uint8_t(R.Range(1, 4) * 4));
                 break;
             default:
                 b.insert(b.end(), {0x33, 0xC0});
             }
         }
-        if (R.Chance(60))
+        if (saves)
             b.insert(b.end(), {0x5F, 0x5E, 0x5B});
         b.insert(b.end(), {0x8B, 0xE5, 0x5D, 0xC3});
         while (b.size() % 16)
@@ -263,7 +296,17 @@ Bytes Strings(TRandom& R, std::size_t Size) {
     return b;
 }
 
-enum class EKind { Script, Records, Tiles, Picture, NoisyPicture, Noise, Code, Strings };
+enum class EKind {
+    Script,
+    Records,
+    Tiles,
+    Picture,
+    NoisyPicture,
+    PalettePicture,
+    Noise,
+    Code,
+    Strings
+};
 
 Bytes Section(TRandom& R, EKind Kind, std::size_t Size) {
     switch (Kind) {
@@ -277,6 +320,8 @@ Bytes Section(TRandom& R, EKind Kind, std::size_t Size) {
         return Picture(R, Size, 2, 2);
     case EKind::NoisyPicture:
         return Picture(R, Size, 16, 1);
+    case EKind::PalettePicture:
+        return PalettePicture(R, Size);
     case EKind::Noise:
         return Noise(R, Size);
     case EKind::Code:
@@ -388,29 +433,35 @@ std::vector<std::uint8_t> StandIns::Generate(std::size_t Index,
                                         " bytes) is larger than the file (" + std::to_string(size) +
                                         " bytes)");
         Bytes b = Stub;
-        TMixer overlay(24576, {{Code, 56},
-                               {Strings, 15},
+        TMixer overlay(24576, {{Code, 46},
+                               {Strings, 10},
                                {Picture, 10},
-                               {Records, 9},
-                               {Noise, 7},
-                               {NoisyPicture, 4}});
+                               {Records, 8},
+                               {Noise, 17},
+                               {NoisyPicture, 6},
+                               {PalettePicture, 3}});
         const Bytes rest = overlay.Fill(r, size - Stub.size());
         b.insert(b.end(), rest.begin(), rest.end());
         return b;
     }
     case 1:
         return Archive(r, size, 180,
-                       TMixer(8192, {{Script, 23},
-                                     {Records, 15},
-                                     {Tiles, 10},
-                                     {Picture, 10},
-                                     {NoisyPicture, 22},
-                                     {Noise, 22}}));
+                       TMixer(8192, {{Script, 20},
+                                     {Records, 12},
+                                     {Tiles, 9},
+                                     {PalettePicture, 12},
+                                     {Picture, 6},
+                                     {NoisyPicture, 20},
+                                     {Noise, 21}}));
     case 2:
-        return Archive(
-            r, size, 12,
-            TMixer(1024, {{Script, 20}, {Records, 23}, {NoisyPicture, 35}, {Noise, 22}}));
+        return Archive(r, size, 12,
+                       TMixer(1024, {{Script, 20},
+                                     {Records, 18},
+                                     {PalettePicture, 10},
+                                     {NoisyPicture, 28},
+                                     {Noise, 24}}));
     default:
-        return Archive(r, size, 4, TMixer(2048, {{NoisyPicture, 80}, {Noise, 17}, {Records, 3}}));
+        return Archive(r, size, 4,
+                       TMixer(2048, {{NoisyPicture, 74}, {PalettePicture, 6}, {Noise, 20}}));
     }
 }

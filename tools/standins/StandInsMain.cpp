@@ -25,7 +25,11 @@ std::vector<std::uint8_t> ReadFile(const fs::path& Path) {
 }
 
 void WriteFile(const fs::path& Path, const std::vector<std::uint8_t>& Data) {
-    const fs::path temp = Path.parent_path() / ("." + Path.filename().string() + ".tmp");
+    // Built piecewise: GCC 12 at -O3 misreads "." + string + ".tmp" as an overlapping copy.
+    std::string name = Path.filename().string();
+    name.insert(0, 1, '.');
+    name += ".tmp";
+    const fs::path temp = Path.parent_path() / name;
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(Data.data()), std::streamsize(Data.size()));
