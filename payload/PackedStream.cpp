@@ -142,6 +142,35 @@ constexpr auto FarLengths = [] {
     return t;
 }();
 
+// For every first byte of a match: distance = DistBase + (B2 >> DistShift), length = LenBase +
+// (B2 & LenMask) + (far length of B3 & FarMask).
+struct KindTables {
+    std::uint16_t DistBase[256];
+    std::uint8_t DistShift[256];
+    std::uint8_t LenBase[256];
+    std::uint8_t LenMask[256];
+    std::uint16_t FarMask[256];
+};
+constexpr KindTables Kinds = [] {
+    KindTables k{};
+    for (unsigned b = 0; b < 256; ++b) {
+        if (b < 0x80) { // short: all in B1
+            k.DistBase[b] = std::uint16_t((b >> 2) + 1);
+            k.DistShift[b] = 8;
+            k.LenBase[b] = std::uint8_t((b & 3) + 2);
+        } else if (b < 0xC0) { // near
+            k.DistBase[b] = std::uint16_t(((b & 0x3F) << 4) + 1);
+            k.DistShift[b] = 4;
+            k.LenBase[b] = 3;
+            k.LenMask[b] = 0x0F;
+        } else { // far
+            k.DistBase[b] = std::uint16_t(((b & 0x3F) << 8) + 1);
+            k.FarMask[b] = 0xFFFF;
+        }
+    }
+    return k;
+}();
+
 struct Cursor {
     const std::uint8_t* ip;
     std::uint8_t* op;
@@ -208,19 +237,14 @@ bool DecodeGroup(std::uint8_t Flag, Cursor& c, const std::uint8_t* iend, std::si
             }
             ip += 1 + len;
         } else {
-            // Short (B1 below 0x80), near (to 0xBF) or far: all three worked out at once and
-            // selected by masks, since the kind of the next token is anyone's guess.
+            // Short, near or far: per-B1 tables give each kind's distance and length from the
+            // token bytes without a branch, since the kind of the next token is anyone's guess.
             const unsigned b2 = (t >> 8) & 0xFF;
             const unsigned isLong = b1 >> 7;
             const unsigned isFar = (b1 + 0x40) >> 8;
-            const unsigned mLong = 0u - isLong;
-            const unsigned mFar = 0u - isFar;
-            const unsigned farDist = (b1 & 0x3Fu) << 8 | b2; // less 1; near's is this >> 4
-            const unsigned longDist = farDist >> ((isFar ^ 1) << 2);
-            const unsigned longLen =
-                (FarLengths[(t >> 16) & 0xFF] & mFar) | (((b2 & 15) + 3) & ~mFar);
-            const std::size_t dist = 1 + ((longDist & mLong) | ((b1 >> 2) & ~mLong));
-            len = (longLen & mLong) | (((b1 & 3) + 2) & ~mLong);
+            const std::size_t dist = Kinds.DistBase[b1] + (b2 >> Kinds.DistShift[b1]);
+            len = Kinds.LenBase[b1] + (b2 & Kinds.LenMask[b1]) +
+                  (FarLengths[(t >> 16) & 0xFF] & Kinds.FarMask[b1]);
             const std::size_t size = 1 + isLong + isFar;
             if constexpr (Fast) {
                 FastMatch(op, dist, len);
