@@ -6,6 +6,8 @@
 
 #include <climits>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -100,6 +102,18 @@ LONG ToProgramData(DWORD Type, const std::vector<BYTE>& Stored, std::string& Out
                                                           : ERROR_NO_UNICODE_TRANSLATION;
 }
 
+// The seam promises no exceptions: running out of memory for a conversion is a failed call.
+template <class F>
+TRegStatus Guarded(F Call) noexcept {
+    try {
+        return Call();
+    } catch (const std::bad_alloc&) {
+        return ERROR_OUTOFMEMORY;
+    } catch (const std::length_error&) {
+        return ERROR_OUTOFMEMORY;
+    }
+}
+
 LONG WideName(const std::string& Name, std::wstring& Out) {
     return ToWideExact(Name.data(), Name.size(), Out) ? ERROR_SUCCESS
                                                       : ERROR_NO_UNICODE_TRANSLATION;
@@ -110,92 +124,104 @@ LONG WideName(const std::string& Name, std::wstring& Out) {
 TRegStatus TWin32RegistryBackend::CreateKey(TRegKeyHandle Parent, const std::string& SubKey,
                                             std::uint32_t Access, std::uint32_t Options,
                                             TRegKeyHandle& Result) {
-    std::wstring subKey;
-    if (const LONG rc = WideName(SubKey, subKey); rc != ERROR_SUCCESS)
+    return Guarded([&]() -> LONG {
+        std::wstring subKey;
+        if (const LONG rc = WideName(SubKey, subKey); rc != ERROR_SUCCESS)
+            return rc;
+        HKEY opened = nullptr;
+        DWORD disposition = 0;
+        const LONG rc = RegCreateKeyExW(ToHkey(Parent), subKey.c_str(), 0, nullptr, Options, Access,
+                                        nullptr, &opened, &disposition);
+        if (rc == ERROR_SUCCESS)
+            Result = FromHkey(opened);
         return rc;
-    HKEY opened = nullptr;
-    DWORD disposition = 0;
-    const LONG rc = RegCreateKeyExW(ToHkey(Parent), subKey.c_str(), 0, nullptr, Options, Access,
-                                    nullptr, &opened, &disposition);
-    if (rc == ERROR_SUCCESS)
-        Result = FromHkey(opened);
-    return rc;
+    });
 }
 
 TRegStatus TWin32RegistryBackend::OpenKey(TRegKeyHandle Parent, const std::string& SubKey,
                                           std::uint32_t Access, TRegKeyHandle& Result) {
-    std::wstring subKey;
-    if (const LONG rc = WideName(SubKey, subKey); rc != ERROR_SUCCESS)
+    return Guarded([&]() -> LONG {
+        std::wstring subKey;
+        if (const LONG rc = WideName(SubKey, subKey); rc != ERROR_SUCCESS)
+            return rc;
+        HKEY opened = nullptr;
+        const LONG rc = RegOpenKeyExW(ToHkey(Parent), subKey.c_str(), 0, Access, &opened);
+        if (rc == ERROR_SUCCESS)
+            Result = FromHkey(opened);
         return rc;
-    HKEY opened = nullptr;
-    const LONG rc = RegOpenKeyExW(ToHkey(Parent), subKey.c_str(), 0, Access, &opened);
-    if (rc == ERROR_SUCCESS)
-        Result = FromHkey(opened);
-    return rc;
+    });
 }
 
 TRegStatus TWin32RegistryBackend::QueryValueInfo(TRegKeyHandle Key, const std::string& Name,
                                                  std::uint32_t& Type, std::size_t& Size) {
-    std::wstring name;
-    if (const LONG rc = WideName(Name, name); rc != ERROR_SUCCESS)
-        return rc;
-    DWORD type = REG_NONE;
-    std::vector<BYTE> stored;
-    if (const LONG rc = ReadStored(ToHkey(Key), name.c_str(), type, stored); rc != ERROR_SUCCESS)
-        return rc;
-    std::string data;
-    if (ToProgramData(type, stored, data) == ERROR_SUCCESS) {
-        Size = data.size();
-    } else {
-        // The value is there but has no Shift-JIS form; size it generously (no UTF-16 unit
-        // takes more than two Shift-JIS bytes) so that the read itself reports the failure.
-        Size = stored.size() / sizeof(wchar_t) * 2;
-    }
-    Type = type;
-    return ERROR_SUCCESS;
+    return Guarded([&]() -> LONG {
+        std::wstring name;
+        if (const LONG rc = WideName(Name, name); rc != ERROR_SUCCESS)
+            return rc;
+        DWORD type = REG_NONE;
+        std::vector<BYTE> stored;
+        if (const LONG rc = ReadStored(ToHkey(Key), name.c_str(), type, stored);
+            rc != ERROR_SUCCESS)
+            return rc;
+        std::string data;
+        if (ToProgramData(type, stored, data) == ERROR_SUCCESS) {
+            Size = data.size();
+        } else {
+            // The value is there but has no Shift-JIS form; size it generously (no UTF-16 unit
+            // takes more than two Shift-JIS bytes) so that the read itself reports the failure.
+            Size = stored.size() / sizeof(wchar_t) * 2;
+        }
+        Type = type;
+        return ERROR_SUCCESS;
+    });
 }
 
 TRegStatus TWin32RegistryBackend::QueryValue(TRegKeyHandle Key, const std::string& Name,
                                              std::uint32_t& Type, std::span<char> Buffer,
                                              std::size_t& Size) {
-    std::wstring name;
-    if (const LONG rc = WideName(Name, name); rc != ERROR_SUCCESS)
-        return rc;
-    DWORD type = REG_NONE;
-    std::vector<BYTE> stored;
-    if (const LONG rc = ReadStored(ToHkey(Key), name.c_str(), type, stored); rc != ERROR_SUCCESS)
-        return rc;
-    std::string data;
-    if (const LONG rc = ToProgramData(type, stored, data); rc != ERROR_SUCCESS)
-        return rc;
-    Size = data.size();
-    if (data.size() > Buffer.size())
-        return ERROR_MORE_DATA;
-    if (!data.empty())
-        std::memcpy(Buffer.data(), data.data(), data.size());
-    Type = type;
-    return ERROR_SUCCESS;
+    return Guarded([&]() -> LONG {
+        std::wstring name;
+        if (const LONG rc = WideName(Name, name); rc != ERROR_SUCCESS)
+            return rc;
+        DWORD type = REG_NONE;
+        std::vector<BYTE> stored;
+        if (const LONG rc = ReadStored(ToHkey(Key), name.c_str(), type, stored);
+            rc != ERROR_SUCCESS)
+            return rc;
+        std::string data;
+        if (const LONG rc = ToProgramData(type, stored, data); rc != ERROR_SUCCESS)
+            return rc;
+        Size = data.size();
+        if (data.size() > Buffer.size())
+            return ERROR_MORE_DATA;
+        if (!data.empty())
+            std::memcpy(Buffer.data(), data.data(), data.size());
+        Type = type;
+        return ERROR_SUCCESS;
+    });
 }
 
 TRegStatus TWin32RegistryBackend::SetValue(TRegKeyHandle Key, const std::string& Name,
                                            std::uint32_t Type, std::span<const char> Data) {
-    std::wstring name;
-    if (const LONG rc = WideName(Name, name); rc != ERROR_SUCCESS)
-        return rc;
-    if (IsStringType(Type)) {
-        std::wstring units;
-        if (!ToWideExact(Data.data(), Data.size(), units))
-            return ERROR_NO_UNICODE_TRANSLATION;
-        // At most INT_MAX units, so the byte count fits a DWORD.
+    return Guarded([&]() -> LONG {
+        std::wstring name;
+        if (const LONG rc = WideName(Name, name); rc != ERROR_SUCCESS)
+            return rc;
+        if (IsStringType(Type)) {
+            std::wstring units;
+            if (!ToWideExact(Data.data(), Data.size(), units))
+                return ERROR_NO_UNICODE_TRANSLATION;
+            // At most INT_MAX units, so the byte count fits a DWORD.
+            return RegSetValueExW(ToHkey(Key), name.c_str(), 0, Type,
+                                  reinterpret_cast<const BYTE*>(units.data()),
+                                  static_cast<DWORD>(units.size() * sizeof(wchar_t)));
+        }
+        if (Data.size() > static_cast<std::size_t>(INT_MAX))
+            return ERROR_INVALID_PARAMETER;
         return RegSetValueExW(ToHkey(Key), name.c_str(), 0, Type,
-                              reinterpret_cast<const BYTE*>(units.data()),
-                              static_cast<DWORD>(units.size() * sizeof(wchar_t)));
-    }
-    if (Data.size() > static_cast<std::size_t>(INT_MAX))
-        return ERROR_INVALID_PARAMETER;
-    return RegSetValueExW(ToHkey(Key), name.c_str(), 0, Type,
-                          reinterpret_cast<const BYTE*>(Data.data()),
-                          static_cast<DWORD>(Data.size()));
+                              reinterpret_cast<const BYTE*>(Data.data()),
+                              static_cast<DWORD>(Data.size()));
+    });
 }
 
 TRegStatus TWin32RegistryBackend::CloseKey(TRegKeyHandle Key) {
