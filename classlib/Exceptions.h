@@ -2,9 +2,11 @@
 // stream, file, resource, registry and allocation failures. Messages are Shift-JIS.
 #pragma once
 
+#include <exception>
 #include <string>
 
-class Exception {
+// Also a std::exception, so that anything that reports those (a test runner) shows the message.
+class Exception : public std::exception {
 public:
     explicit Exception(std::string Msg) : FMessage(std::move(Msg)) {}
     virtual ~Exception() = default;
@@ -12,6 +14,7 @@ public:
     Exception& operator=(const Exception&) = default;
 
     const std::string& Message() const { return FMessage; }
+    const char* what() const noexcept override { return FMessage.c_str(); }
 
 private:
     std::string FMessage;

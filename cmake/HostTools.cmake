@@ -10,9 +10,17 @@ ExternalProject_Add(host_tools
     SOURCE_DIR ${PROJECT_SOURCE_DIR}
     BINARY_DIR ${HOST_TOOLS_DIR}
     CMAKE_GENERATOR Ninja
-    CMAKE_ARGS -DHOST_TOOLS_ONLY=ON -DCMAKE_BUILD_TYPE=Release
+    CMAKE_ARGS -DHOST_TOOLS_ONLY=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
                -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
     BUILD_BYPRODUCTS ${HOST_PACKER} ${HOST_STANDINS}
     USES_TERMINAL_BUILD ON)
+
+# As imported targets, so that build rules name tools, not paths. The nested build's outputs are
+# its byproducts: Ninja orders every rule that uses them after it.
+foreach(tool packer standins)
+    add_executable(${tool} IMPORTED GLOBAL)
+endforeach()
+set_target_properties(packer PROPERTIES IMPORTED_LOCATION ${HOST_PACKER})
+set_target_properties(standins PROPERTIES IMPORTED_LOCATION ${HOST_STANDINS})
