@@ -252,8 +252,9 @@ bool DecodeGroup(std::uint8_t Flag, Cursor& c, const std::uint8_t* iend, std::si
                 if (size > std::size_t(iend - ip) || dist > outSize - left || len > left)
                     Malformed();
                 // Ascending, one byte at a time: an overlapping match repeats its own output.
+                const std::uint8_t* const match = op - dist;
                 for (std::size_t i = 0; i < len; ++i)
-                    op[i] = op[i - dist];
+                    op[i] = match[i];
             }
             ip += size;
         }
