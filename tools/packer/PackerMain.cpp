@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <fcntl.h>
 #include <iconv.h>
 #include <new>
@@ -213,6 +214,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "packer: %s %s: %s\n", command.c_str(), args[1].c_str(), e.what());
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "packer: %s %s: out of memory\n", command.c_str(), args[1].c_str());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "packer: %s %s: %s\n", command.c_str(), args[1].c_str(), e.what());
     }
     return 1;
 }
