@@ -142,8 +142,8 @@ HWND TUpdater::WaitMainWindow() const {
     return w;
 }
 
-HWND TUpdater::WaitMessageBox(const std::wstring& Caption) const {
-    HWND w = WaitWindow(L"#32770", Caption);
+HWND TUpdater::WaitMessageBox(const std::wstring& Caption, DWORD TimeoutMs) const {
+    HWND w = WaitWindow(L"#32770", Caption, TimeoutMs);
     if (w)
         Settle(w);
     return w;

@@ -65,7 +65,7 @@ public:
     HWND WaitWindow(const wchar_t* ClassName, const std::wstring& Caption,
                     DWORD TimeoutMs = WindowTimeoutMs) const;
     HWND WaitMainWindow() const;
-    HWND WaitMessageBox(const std::wstring& Caption) const;
+    HWND WaitMessageBox(const std::wstring& Caption, DWORD TimeoutMs = WindowTimeoutMs) const;
     // Every visible top-level window of the process.
     std::vector<HWND> Windows() const;
 
