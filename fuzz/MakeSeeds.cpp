@@ -1,6 +1,6 @@
 // Writes the decoder fuzzer's seed corpus into the folder named on the command line: payloads
-// of every token kind from the model, the format's corner cases, and packed slices of
-// data-file-like content.
+// of every token kind from the model, the format's corner cases, and packed slices of the
+// stand-in game files and of data-file-like content.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -9,6 +9,7 @@
 #include "tests/host/DecoderModel.h"
 #ifdef SEEDS_FROM_PACKER
 #include "tools/packer/Packer.h"
+#include "tools/standins/StandIns.h"
 #endif
 
 namespace {
@@ -53,9 +54,15 @@ int main(int argc, char** argv) {
             put(Model::RandomPayload(seed++, size, opt).Payload);
 
 #ifdef SEEDS_FROM_PACKER
-    const auto content = Bench::MixedContent(1u << 20);
-    for (std::size_t at = 0, size = 512; at + size <= content.size(); at += 97 * size, size *= 2)
-        put(PackPayload(content.data() + at, size));
+    // Slices of the stand-in game files and of mixed content, packed as the build packs.
+    std::vector<std::vector<std::uint8_t>> contents;
+    for (std::size_t i = 0; i < StandIns::Files.size(); ++i)
+        contents.push_back(StandIns::Generate(i, {}));
+    contents.push_back(Bench::MixedContent(1u << 20));
+    for (const auto& content : contents)
+        for (std::size_t at = 0, size = 512; at + size <= content.size();
+             at += 97 * size, size *= 4)
+            put(PackPayload(content.data() + at, size));
 #endif
 
     if (!ok) {
