@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "classlib/Layout.h"
 
 namespace {
@@ -99,6 +102,100 @@ TEST(ParseLayout, RefusesNestingBeyondTheLimitInsteadOfRecursing) {
     for (int i = 0; i < MaxLayoutDepth; ++i)
         deepest += "end\n";
     EXPECT_NO_THROW(ParseLayout(deepest));
+}
+
+} // namespace
+
+namespace {
+
+std::string ReadFile(const char* Path) {
+    std::ifstream in(Path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string Render(const TLayoutValue& v) {
+    switch (v.Kind) {
+    case TLayoutValue::TKind::Integer:
+        return std::to_string(v.Integer);
+    case TLayoutValue::TKind::String:
+        return "'" + v.Text + "'";
+    case TLayoutValue::TKind::Identifier:
+        return v.Text;
+    case TLayoutValue::TKind::Set: {
+        std::string s = "[";
+        for (const auto& i : v.Items)
+            s += (s.size() > 1 ? ", " : "") + i;
+        return s + "]";
+    }
+    }
+    return {};
+}
+
+using TProps = std::vector<std::pair<std::string, std::string>>;
+
+TProps Props(const TLayoutObject& Object) {
+    TProps out;
+    for (const auto& p : Object.Properties)
+        out.emplace_back(p.Name, Render(p.Value));
+    return out;
+}
+
+// The main window's layout as the program carries it (Shift-JIS), every value and binding.
+TEST(MainWindowLayout, HoldsTheWindowsValuesAndBindsNothingToButton4Click) {
+    const TLayoutObject form = ParseLayout(ReadFile(UNIT1_LAYOUT));
+    EXPECT_EQ(form.Name, "Form1");
+    EXPECT_EQ(form.ClassName, "TForm1");
+    EXPECT_EQ(Props(form), (TProps{
+                               {"Left", "585"},
+                               {"Top", "1026"},
+                               {"Width", "538"},
+                               {"Height", "291"},
+                               {"Caption", "'アップデーター'"},
+                               {"Color", "clBtnFace"},
+                               {"Font.Charset", "SHIFTJIS_CHARSET"},
+                               {"Font.Color", "clWindowText"},
+                               {"Font.Height", "-12"},
+                               {"Font.Name", "'ＭＳ Ｐゴシック'"},
+                               {"Font.Style", "[]"},
+                               {"OldCreateOrder", "True"},
+                               {"Scaled", "False"},
+                               {"OnCreate", "FormCreate"},
+                               {"OnShow", "FormShow"},
+                               {"PixelsPerInch", "96"},
+                               {"TextHeight", "12"},
+                           }));
+    ASSERT_EQ(form.Children.size(), 3u);
+    const struct {
+        const char* Name;
+        const char* Class;
+        TProps Expected;
+    } controls[] = {
+        {"Image1", "TImage", {{"Left", "8"}, {"Top", "8"}, {"Width", "512"}, {"Height", "193"}}},
+        {"Button1",
+         "TButton",
+         {{"Left", "8"},
+          {"Top", "216"},
+          {"Width", "113"},
+          {"Height", "33"},
+          {"Caption", "'アップデート開始'"},
+          {"TabOrder", "0"},
+          {"OnClick", "Button1Click"}}},
+        {"Button3",
+         "TButton",
+         {{"Left", "432"},
+          {"Top", "216"},
+          {"Width", "83"},
+          {"Height", "33"},
+          {"Caption", "'終了'"},
+          {"TabOrder", "1"},
+          {"OnClick", "Button3Click"}}},
+    };
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(form.Children[i].Name, controls[i].Name);
+        EXPECT_EQ(form.Children[i].ClassName, controls[i].Class);
+        EXPECT_EQ(Props(form.Children[i]), controls[i].Expected) << controls[i].Name;
+        EXPECT_TRUE(form.Children[i].Children.empty());
+    }
 }
 
 } // namespace
