@@ -165,6 +165,19 @@ TEST_F(Updater, MainWindowIsCentredWithItsBannerAndTheExitButtonTouchesNothing) 
     ExpectFiles(game, {false, false, false, false});
 }
 
+TEST_F(Updater, TabAndEnterWorkTheButtonsFromTheKeyboard) {
+    TGameFolder game;
+    RecordGameDir(game.Path() + "\\");
+    TUpdater updater;
+    HWND main = updater.WaitMainWindow();
+    ASSERT_TRUE(main);
+    // The start button has the focus; Tab moves it to the exit button, Enter presses that.
+    PostMessageW(StartButton(main), WM_KEYDOWN, VK_TAB, 0);
+    PostMessageW(ExitButton(main), WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(updater.WaitExit(), 0u);
+    ExpectFiles(game, {false, false, false, false});
+}
+
 TEST_F(Updater, NothingRecordedTellsTheUserToInstallFirstAndEnds) {
     for (const bool emptyValue : {false, true}) {
         SCOPED_TRACE(emptyValue ? "GameDir is \"\"" : "no record");
@@ -298,6 +311,9 @@ TEST_F(Updater, RunningGameHoldingItsExecutableChangesNothing) {
     ASSERT_TRUE(error);
     EXPECT_EQ(ReadMessageBox(error).Text,
               Wide("ファイル " + game.File("KALDOREN.EXE") + " を作成できません."));
+    // The first target failed, so the buttons went grey before any target was touched.
+    EXPECT_FALSE(IsWindowEnabled(StartButton(main)));
+    EXPECT_FALSE(IsWindowEnabled(ExitButton(main)));
     PressButton(error, OK);
     Settle(main);
     CloseHandle(held);
