@@ -347,6 +347,7 @@ TEST_F(CodePage, FullUpdateInAJapaneseFolderWhoseNameHasBackslashTrailBytes) {
 
     HWND box = updater.WaitMessageBox(Wide("情報"));
     ASSERT_TRUE(box);
+    SaveScreenshot(box, "completion-japanese-folder");
     EXPECT_EQ(ReadMessageBox(box).Text, Wide("アップデート完了しました"));
     ExpectFiles(game, {true, true, true, true});
     PressButton(box, OK);
