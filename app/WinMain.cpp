@@ -4,6 +4,7 @@
 
 #include "classlib/Forms.h"
 #include "ui/Unit1.h"
+#include "ui/Unit3.h"
 
 namespace {
 
@@ -38,6 +39,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     try {
         Application->Initialize();
         Application->CreateForm(Form1);
+        Application->CreateForm(Form3);
         Application->Run();
     } catch (...) {
         HandleException();

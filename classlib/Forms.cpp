@@ -264,6 +264,9 @@ void TForm::SetVisible(bool Visible) {
         return;
     if (!Visible) {
         ShowWindow(Handle(), SW_HIDE);
+        // Each showing starts on the first control of the tab order, whatever the last one
+        // left focused.
+        FFocused = nullptr;
         return;
     }
     DoShow();

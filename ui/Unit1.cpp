@@ -6,6 +6,7 @@
 #include "install/InstallLocation.h"
 #include "payload/PackedStream.h"
 #include "payload/UpdateSet.h"
+#include "ui/Unit3.h"
 
 TForm1* Form1 = nullptr;
 std::string InstallDir = "";
@@ -91,7 +92,10 @@ void TForm1::Button3Click(TObject*) {
     Close();
 }
 
-void TForm1::Button4Click(TObject*) {}
+void TForm1::Button4Click(TObject*) {
+    // Whatever the dialog records takes effect at the next start: InstallDir stays as read.
+    Form3->ShowModal();
+}
 
 bool TForm1::ExtractPayload(std::string ResName, std::string TargetPath) {
     // The source first: a missing resource must not touch the target.

@@ -2,13 +2,11 @@
 
 #include <windows.h>
 
-#include <functional>
-#include <thread>
-
 #include "classlib/DirectoryChooser.h"
 #include "classlib/Exceptions.h"
 #include "classlib/FileSystem.h"
 #include "classlib/Win32Text.h"
+#include "tests/support/OwnWindows.h"
 #include "tests/support/TestFiles.h"
 
 namespace {
@@ -16,72 +14,19 @@ namespace {
 using testfiles::TempFolder;
 
 const std::wstring ChooserCaption = ToWide("ディレクトリの選択");
+// The prompt for a folder that does not exist yet.
+const std::wstring ConfirmCaption = ToWide("確認");
 constexpr int NameField = 100;
 constexpr int HelpButton = 105;
 
-struct Search {
-    std::wstring Caption;
-    HWND Not;
-    HWND Found;
-};
+using ownwindows::BoxText;
+using ownwindows::Press;
+using ownwindows::Text;
+using User = ownwindows::TUser;
 
-BOOL CALLBACK Match(HWND h, LPARAM p) {
-    auto& search = *reinterpret_cast<Search*>(p);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(h, &pid);
-    wchar_t text[256] = {};
-    GetWindowTextW(h, text, 256);
-    if (pid == GetCurrentProcessId() && h != search.Not && IsWindowVisible(h) &&
-        (search.Caption.empty() || search.Caption == text)) {
-        search.Found = h;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A visible top-level window of this process with that caption (any, when empty) other than
-// Not. Windows come with no event to wait on: look in short steps, up to 10 s.
 HWND WaitWindow(const std::wstring& Caption, HWND Not = nullptr) {
-    Search search{Caption, Not, nullptr};
-    for (int i = 0; i < 500 && !search.Found; ++i) {
-        EnumWindows(Match, reinterpret_cast<LPARAM>(&search));
-        if (!search.Found)
-            Sleep(20);
-    }
-    return search.Found;
+    return ownwindows::Wait(Caption, Not);
 }
-
-std::wstring Text(HWND h) {
-    wchar_t buf[1024] = {};
-    GetWindowTextW(h, buf, 1024);
-    return buf;
-}
-
-// The message box's text: its Static child that is not the icon.
-std::wstring BoxText(HWND Box) {
-    std::wstring text;
-    for (HWND c = GetWindow(Box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        wchar_t cls[32] = {};
-        GetClassNameW(c, cls, 32);
-        if (std::wstring(cls) == L"Static" && !Text(c).empty())
-            text = Text(c);
-    }
-    return text;
-}
-
-void Press(HWND Dialog, int Id) {
-    PostMessageW(GetDlgItem(Dialog, Id), BM_CLICK, 0, 0);
-}
-
-// Runs the user's part on a second thread while the chooser's modal loop runs on this one.
-class User {
-public:
-    explicit User(std::function<void()> Steps) : FThread(std::move(Steps)) {}
-    ~User() { FThread.join(); }
-
-private:
-    std::thread FThread;
-};
 
 // Types Name into the chooser's field and presses OK.
 HWND TypeAndOk(const std::wstring& Name) {
@@ -132,7 +77,7 @@ TEST(SelectDirectory, ANewFolderIsCreatedWithItsParentsAfterYes) {
     {
         User user([&] {
             HWND chooser = TypeAndOk(ToWide(target));
-            HWND box = WaitWindow(L"", chooser);
+            HWND box = WaitWindow(ConfirmCaption, chooser);
             ASSERT_NE(box, nullptr);
             question = BoxText(box);
             Press(box, IDYES);
@@ -154,12 +99,11 @@ TEST(SelectDirectory, NoReturnsToTheChooserAndCancelChangesNothing) {
     {
         User user([&] {
             HWND chooser = TypeAndOk(ToWide(target));
-            HWND box = WaitWindow(L"", chooser);
+            HWND box = WaitWindow(ConfirmCaption, chooser);
             ASSERT_NE(box, nullptr);
             Press(box, IDNO);
             // The box goes and the chooser is there to be cancelled.
-            for (int i = 0; i < 500 && IsWindow(box); ++i)
-                Sleep(20);
+            ownwindows::WaitGone(box);
             stillOpen = IsWindowVisible(chooser);
             Press(chooser, IDCANCEL);
         });
@@ -175,7 +119,7 @@ TEST(SelectDirectory, AnEmptyNameCannotBeCreated) {
     std::string folder;
     User user([&] {
         HWND chooser = TypeAndOk(L"");
-        HWND box = WaitWindow(L"", chooser);
+        HWND box = WaitWindow(ConfirmCaption, chooser);
         ASSERT_NE(box, nullptr);
         Press(box, IDYES);
     });
