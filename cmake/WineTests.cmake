@@ -7,16 +7,15 @@ configure_file(${PROJECT_SOURCE_DIR}/cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-
 
 include(GoogleTest)
 
-# add_wine_test(<target> <prefix> [LOCK <name>...]): registers every test of a GoogleTest
+# add_wine_test(<target> <prefix> [LOCK <name>]): registers every test of a GoogleTest
 # executable, listed when ctest runs (Wine starts slowly, hence the generous timeout). Each test
 # is a process of its own and ctest runs several at once: tests that share state no folder can
-# isolate (the user's registry hive, the program's named mutex) name it as a LOCK.
+# isolate (the user's registry hive, the program's named mutex) name it as their LOCK.
 function(add_wine_test target prefix)
-    cmake_parse_arguments(PARSE_ARGV 2 arg "" "" "LOCK")
+    cmake_parse_arguments(PARSE_ARGV 2 arg "" "LOCK" "")
     set(properties TIMEOUT 300)
     if(arg_LOCK)
-        list(JOIN arg_LOCK "," locks)
-        list(APPEND properties RESOURCE_LOCK "${locks}")
+        list(APPEND properties RESOURCE_LOCK ${arg_LOCK})
     endif()
     gtest_discover_tests(${target}
         TEST_PREFIX "${prefix}."
