@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "payload/PackedStream.h"
+#include "tools/common/SplitMix64.h"
 
 namespace Model {
 
@@ -94,24 +95,15 @@ ReferenceDecode(const std::vector<std::uint8_t>& Payload) {
     return ReferenceDecode(Payload.data(), Payload.size());
 }
 
-// splitmix64: the same stream on every platform, unlike the standard distributions.
-class Random {
+// The model's draws, from the shared fixed-seed stream.
+class Random : public TSplitMix64 {
 public:
-    explicit Random(std::uint64_t Seed) : FState(Seed) {}
-    std::uint64_t Next() {
-        std::uint64_t z = (FState += 0x9E3779B97F4A7C15u);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
-        return z ^ (z >> 31);
-    }
+    using TSplitMix64::TSplitMix64;
     // Uniform enough in [Lo, Hi].
     std::size_t Range(std::size_t Lo, std::size_t Hi) {
         return Lo + std::size_t(Next() % (std::uint64_t(Hi) - Lo + 1));
     }
     bool Chance(unsigned Percent) { return Next() % 100 < Percent; }
-
-private:
-    std::uint64_t FState;
 };
 
 // The 16-byte header in front of Body. PackedSize defaults to the body's length.

@@ -17,6 +17,7 @@
 
 #include "classlib/Streams.h"
 #include "payload/PackedStream.h"
+#include "tools/common/SplitMix64.h"
 #include "tools/packer/Packer.h"
 
 namespace {
@@ -24,20 +25,10 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 // A fixed-seed generator (splitmix64), so that every run packs the same inputs.
-class TRandom {
+class TRandom : public TSplitMix64 {
 public:
-    explicit TRandom(std::uint64_t Seed) : FState(Seed) {}
-    std::uint64_t Next() {
-        std::uint64_t z = (FState += 0x9E3779B97F4A7C15u);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
-        return z ^ (z >> 31);
-    }
-    std::size_t Below(std::size_t N) { return std::size_t(Next() % N); }
+    using TSplitMix64::TSplitMix64;
     std::uint8_t Byte() { return std::uint8_t(Next()); }
-
-private:
-    std::uint64_t FState;
 };
 
 Bytes Random(std::size_t Size, std::uint64_t Seed, unsigned Alphabet = 256) {

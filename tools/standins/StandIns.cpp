@@ -1,4 +1,5 @@
 #include "tools/standins/StandIns.h"
+#include "tools/common/SplitMix64.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -12,25 +13,15 @@ using Bytes = std::vector<std::uint8_t>;
 
 // splitmix64: fixed output for a fixed seed on every platform and compiler, which the
 // standard library's distributions do not promise.
-class TRandom {
+class TRandom : public TSplitMix64 {
 public:
-    explicit TRandom(std::uint64_t Seed) : FState(Seed) {}
-    std::uint64_t Next() {
-        std::uint64_t z = (FState += 0x9E3779B97F4A7C15u);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
-        return z ^ (z >> 31);
-    }
-    std::size_t Below(std::size_t N) { return std::size_t(Next() % N); }
+    using TSplitMix64::TSplitMix64;
     unsigned Range(unsigned Low, unsigned High) { return Low + unsigned(Below(High - Low + 1)); }
     bool Chance(unsigned Percent) { return Below(100) < Percent; }
     template <typename T, std::size_t N>
     const T& Pick(const T (&Items)[N]) {
         return Items[Below(N)];
     }
-
-private:
-    std::uint64_t FState;
 };
 
 void Put(Bytes& Out, const char* Text) {
