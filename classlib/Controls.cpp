@@ -220,6 +220,28 @@ TLabel::TLabel(TComponent* AOwner, TControl& AParent) : TControl(AOwner, &AParen
     CreateHandle(L"STATIC", WS_CHILD | WS_VISIBLE | SS_LEFT, 0, AParent.Handle());
 }
 
+void TLabel::AdjustBounds() {
+    // The layout's widths are those of its design font; the face that stands in for it here may
+    // be wider, and a label cut short loses the end of its sentence.
+    const int length = GetWindowTextLengthW(Handle());
+    if (length == 0)
+        return;
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    GetWindowTextW(Handle(), text.data(), length + 1);
+    HDC dc = GetDC(Handle());
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(Handle(), WM_GETFONT, 0, 0));
+    HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+    SIZE size{};
+    const BOOL measured = GetTextExtentPoint32W(dc, text.c_str(), length, &size);
+    if (old)
+        SelectObject(dc, old);
+    ReleaseDC(Handle(), dc);
+    if (measured) {
+        SetWidth(size.cx);
+        SetHeight(size.cy);
+    }
+}
+
 namespace {
 const wchar_t ImageClassName[] = L"TImage";
 

@@ -121,9 +121,12 @@ public:
     void SetProperty(const TLayoutProperty& Property) override;
 };
 
+// A single-line label, sized to its text in its font (the layout's size is where it starts).
 class TLabel : public TControl {
 public:
     TLabel(TComponent* AOwner, TControl& AParent);
+    // Fits the label to its text; its form calls it whenever the font changes.
+    void AdjustBounds();
 };
 
 // An image control. Without a picture, the first use of Canvas creates a bitmap of the control's

@@ -207,8 +207,11 @@ void TForm::DoShow() {
 void TForm::FontChanged() {
     const WPARAM font = reinterpret_cast<WPARAM>(FFont.Handle());
     for (const auto& c : Components())
-        if (auto* control = dynamic_cast<TControl*>(c.get()))
+        if (auto* control = dynamic_cast<TControl*>(c.get())) {
             SendMessageW(control->Handle(), WM_SETFONT, font, TRUE);
+            if (auto* label = dynamic_cast<TLabel*>(control))
+                label->AdjustBounds();
+        }
 }
 
 void TForm::SetColor(TColor Color) {

@@ -157,7 +157,6 @@ TEST(TForm, LayoutSetsEveryValueAndBindsFieldsAndHandlersByName) {
         const char* Caption;
     } const controls[] = {
         {form.Image1, {8, 8, 72, 40}, ""},
-        {form.Label1, {8, 48, 108, 60}, "ラベル表示"},
         {form.Button1, {8, 80, 121, 113}, "ボタン"},
     };
     for (const auto& c : controls) {
@@ -165,6 +164,23 @@ TEST(TForm, LayoutSetsEveryValueAndBindsFieldsAndHandlersByName) {
         EXPECT_TRUE(EqualRect(&r, &c.Expected)) << c.Caption;
         EXPECT_EQ(c.Control->Caption(), c.Caption);
         EXPECT_EQ(GetParent(c.Control->Handle()), form.Handle());
+    }
+    // A label starts where the layout puts it and is as wide as its text in the form's font,
+    // whatever the layout's width was measured in.
+    {
+        const RECT r = ClientBounds(form.Label1->Handle());
+        EXPECT_EQ(r.left, 8);
+        EXPECT_EQ(r.top, 48);
+        EXPECT_EQ(form.Label1->Caption(), "ラベル表示");
+        HDC dc = GetDC(form.Handle());
+        HGDIOBJ old = SelectObject(dc, form.Font().Handle());
+        SIZE text{};
+        const std::wstring caption = ToWide("ラベル表示");
+        GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
+        SelectObject(dc, old);
+        ReleaseDC(form.Handle(), dc);
+        EXPECT_EQ(r.right - r.left, text.cx);
+        EXPECT_EQ(r.bottom - r.top, text.cy);
     }
     // The controls take the form's font.
     EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(form.Button1->Handle(), WM_GETFONT, 0, 0)),
