@@ -6,9 +6,9 @@
 
 #include "classlib/Exceptions.h"
 #include "classlib/Win32Text.h"
-#include "tests/win32/Form1Access.h"
 #include "payload/UpdateSet.h"
 #include "tests/support/TestFiles.h"
+#include "tests/win32/Form1Access.h"
 
 namespace {
 
