@@ -119,6 +119,14 @@ LONG WideName(const std::string& Name, std::wstring& Out) {
                                                       : ERROR_NO_UNICODE_TRANSLATION;
 }
 
+// The value Name of Key as stored: its type and its bytes.
+LONG ReadNamed(HKEY Key, const std::string& Name, DWORD& Type, std::vector<BYTE>& Data) {
+    std::wstring name;
+    if (const LONG rc = WideName(Name, name); rc != ERROR_SUCCESS)
+        return rc;
+    return ReadStored(Key, name.c_str(), Type, Data);
+}
+
 } // namespace
 
 TRegStatus TWin32RegistryBackend::CreateKey(TRegKeyHandle Parent, const std::string& SubKey,
@@ -155,13 +163,9 @@ TRegStatus TWin32RegistryBackend::OpenKey(TRegKeyHandle Parent, const std::strin
 TRegStatus TWin32RegistryBackend::QueryValueInfo(TRegKeyHandle Key, const std::string& Name,
                                                  std::uint32_t& Type, std::size_t& Size) {
     return Guarded([&]() -> LONG {
-        std::wstring name;
-        if (const LONG rc = WideName(Name, name); rc != ERROR_SUCCESS)
-            return rc;
         DWORD type = REG_NONE;
         std::vector<BYTE> stored;
-        if (const LONG rc = ReadStored(ToHkey(Key), name.c_str(), type, stored);
-            rc != ERROR_SUCCESS)
+        if (const LONG rc = ReadNamed(ToHkey(Key), Name, type, stored); rc != ERROR_SUCCESS)
             return rc;
         std::string data;
         if (ToProgramData(type, stored, data) == ERROR_SUCCESS) {
@@ -180,13 +184,9 @@ TRegStatus TWin32RegistryBackend::QueryValue(TRegKeyHandle Key, const std::strin
                                              std::uint32_t& Type, std::span<char> Buffer,
                                              std::size_t& Size) {
     return Guarded([&]() -> LONG {
-        std::wstring name;
-        if (const LONG rc = WideName(Name, name); rc != ERROR_SUCCESS)
-            return rc;
         DWORD type = REG_NONE;
         std::vector<BYTE> stored;
-        if (const LONG rc = ReadStored(ToHkey(Key), name.c_str(), type, stored);
-            rc != ERROR_SUCCESS)
+        if (const LONG rc = ReadNamed(ToHkey(Key), Name, type, stored); rc != ERROR_SUCCESS)
             return rc;
         std::string data;
         if (const LONG rc = ToProgramData(type, stored, data); rc != ERROR_SUCCESS)

@@ -1,4 +1,5 @@
 #include "tests/e2e/Driver.h"
+#include "tests/support/OwnWindows.h"
 
 #include <cstring>
 #include <stdexcept>
@@ -150,9 +151,7 @@ HWND TUpdater::WaitMessageBox(const std::wstring& Caption, DWORD TimeoutMs) cons
 }
 
 std::wstring WindowText(HWND Window) {
-    wchar_t text[512] = {};
-    GetWindowTextW(Window, text, 512);
-    return text;
+    return ownwindows::Text(Window);
 }
 
 void Settle(HWND Window) {
@@ -205,8 +204,7 @@ HWND FindChild(HWND Parent, const wchar_t* ClassName, const std::wstring& Captio
 }
 
 void Click(HWND Button) {
-    // Posted: the handler may run a modal loop, which a sent message would wait on.
-    PostMessageW(Button, BM_CLICK, 0, 0);
+    ownwindows::Press(Button);
 }
 
 void PressButton(HWND Box, const std::wstring& Text) {

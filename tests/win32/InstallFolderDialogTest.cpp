@@ -31,24 +31,19 @@ constexpr int ChooserNameField = 100;
 // What the record holds before each case; the main window read it at creation.
 const std::string Before = "C:\\before\\";
 
-void ClearRecord() {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Pendravik");
-    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Pendravik");
-}
-
 class InstallFolderDialog : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         // One application per process, as in the program: both forms, in their order.
         if (Form1)
             return;
-        ClearRecord();
+        e2e::ClearRecord();
         WriteInstallLocation(Before);
         Application->Initialize();
         Application->CreateForm(Form1);
         Application->CreateForm(Form3);
     }
-    static void TearDownTestSuite() { ClearRecord(); }
+    static void TearDownTestSuite() { e2e::ClearRecord(); }
     void SetUp() override { WriteInstallLocation(Before); }
 
     // Button4Click on this thread, with the user's steps on another; the dialog's modal
