@@ -10,7 +10,8 @@ include(GoogleTest)
 # add_wine_test(<target> <prefix> [LOCK <name>]): registers every test of a GoogleTest
 # executable, listed when ctest runs (Wine starts slowly, hence the generous timeout). Each test
 # is a process of its own and ctest runs several at once: tests that share state no folder can
-# isolate (the user's registry hive, the program's named mutex) name it as their LOCK.
+# isolate (the user's registry hive, the program's named mutex, the screen) name it as their
+# LOCK: "session" for all of these, so that no window of one test covers pixels another reads.
 function(add_wine_test target prefix)
     cmake_parse_arguments(PARSE_ARGV 2 arg "" "LOCK" "")
     set(properties TIMEOUT 300)

@@ -20,4 +20,4 @@ add_dependencies(forms_test_resources test_layouts)
 
 add_executable(win32_forms_tests FormsTest.cpp $<TARGET_OBJECTS:forms_test_resources>)
 target_link_libraries(win32_forms_tests PRIVATE classlib GTest::gtest_main)
-add_wine_test(win32_forms_tests wine)
+add_wine_test(win32_forms_tests wine LOCK session)
