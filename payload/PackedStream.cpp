@@ -1,6 +1,6 @@
 #include "payload/PackedStream.h"
 
-#include <array>
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <new>
@@ -63,17 +63,10 @@ constexpr std::size_t WildCopy = MaxRunLength;
 // produced cannot break a limit, and can always wildcopy WildCopy bytes past any token.
 static_assert(FlushThreshold + MaxGroupOutput + WildCopy <= WindowSize);
 static_assert(MaxGroupOutput <= BlockSize, "one flush per group restores the rule");
-// Every over-read of the fast path stays inside the group's own MaxGroupInput bytes; the
-// careful path only ever reads a flag byte past the body.
-static_assert(InputSlack >= 1);
-
-// Bits of the current flag byte, most significant first, above a sentinel bit: once the
-// sentinel reaches the top all eight tokens have been taken. Counting leading zeros then
-// gives the run of single literals at once, never more than the group has left.
-constexpr std::uint32_t FlagTop = 0x80000000u;
-std::uint32_t GroupFlags(std::uint8_t Flag) {
-    return std::uint32_t(Flag) << 24 | 1u << 23;
-}
+// The fast path's loads start inside a group's MaxGroupInput bytes and read at most 8 bytes
+// (a run's 40 stay inside the run), so at most 7 past them; the careful path only ever reads a
+// flag byte past the body.
+static_assert(InputSlack >= 8 - 1);
 
 std::uint64_t Load64(const std::uint8_t* p) {
     std::uint64_t v;
@@ -89,87 +82,108 @@ std::uint32_t Load32(const std::uint8_t* p) {
     return v;
 }
 
-// A match at distance d is copied in 8-byte words. From d = 8 on, each word is a load from d
-// bytes back. Below 8 the first word is built from the last d bytes, shifted down and repeated
-// by a multiply, and every further word is a copy of the word before it, stored a stride on:
-// the largest multiple of d not above 8, so that each word starts at the pattern's first byte.
-// Indexed by min(d, 8).
-constexpr unsigned RepeatShift[9] = {0, 56, 48, 40, 32, 24, 16, 8, 0};
-constexpr std::uint64_t RepeatMul[9] = {0,
-                                        0x0101010101010101u,
-                                        0x0001000100010001u,
-                                        0x0001000001000001u,
-                                        0x0000000100000001u,
-                                        0x0000010000000001u,
-                                        0x0001000000000001u,
-                                        0x0100000000000001u,
-                                        1};
-constexpr std::size_t RepeatStride[9] = {0, 8, 8, 6, 8, 5, 6, 7, 8};
-// What to add to d for the first word's load (8 bytes back at least) and for the distance the
-// further words copy from (the stride, below 8): table lookups rather than a branch on d < 8.
-constexpr std::size_t FirstBack[9] = {0, 7, 6, 5, 4, 3, 2, 1, 0};
-constexpr std::size_t StrideBack[9] = {0, 7, 6, 3, 4, 0, 0, 0, 0};
-// Words copied whatever the length: they cover every short and near match and most far ones.
-constexpr std::size_t MatchWords = 2;
-static_assert((MatchWords - 1) * 8 + 8 <= WildCopy);
+// Every table the decoder reads, in one object so that one base register reaches them all.
+struct DecodeTables {
+    // A flag byte's bits in reverse, so that the first token's bit is bit 0.
+    std::uint32_t Reversed[256];
 
-// Copies a match with byte-by-byte semantics, writing up to WildCopy bytes past its end.
-// Needs at least 8 bytes of history.
-inline void FastMatch(std::uint8_t* op, std::size_t dist, std::size_t len) {
-    const std::size_t k = dist < 8 ? dist : 8;
-    const std::size_t stride = RepeatStride[k];
-    const std::size_t from = dist + StrideBack[k];
-    Store64(op, (Load64(op - (dist + FirstBack[k])) >> RepeatShift[k]) * RepeatMul[k]);
-    // Each word reads only bytes that the words before it have already written.
-    for (std::size_t w = 1; w < MatchWords; ++w)
-        Store64(op + w * stride, Load64(op + w * stride - from));
-    if (len > MatchWords * stride) [[unlikely]] {
-        std::size_t i = MatchWords * stride;
-        if (from >= 16) {
-            for (; i < len; i += 16)
-                std::memcpy(op + i, op + i - from, 16);
-        } else {
-            for (; i < len; i += stride)
-                Store64(op + i, Load64(op + i - from));
+    // Per first byte of a control token, in 32-bit entries so that each is one operand. For a
+    // match: Size its bytes; distance = DistBase + (B2 >> DistShift); length = LenBase + ((the
+    // token's bytes >> LenShift) & LenMask), where a far match's B3 of 0xFE or 0xFF comes out as
+    // 257 or 258 and stands for 1024 or 4096. Size is 0 for a literal run.
+    std::uint32_t Size[256];
+    std::uint32_t DistBase[256];
+    std::uint32_t DistShift[256];
+    std::uint32_t LenBase[256];
+    std::uint32_t LenShift[256];
+    std::uint32_t LenMask[256];
+
+    // Indexed by k = min(d, 8) for a match at distance d, copied in 8-byte words. The first word
+    // is loaded from d bytes back; below 8 only its low d bytes are output already, so Mask keeps
+    // them and Mul repeats them across the word. The second word, stored Stride on (the largest
+    // multiple of d not above 8, so that it starts at the pattern's first byte), is loaded from k
+    // bytes after the first word's source: the first word itself below 8, d bytes back from 8
+    // on. Each word reads only bytes that are output or were just stored whole.
+    std::uint64_t Mask[9];
+    std::uint64_t Mul[9];
+    std::size_t Stride[9];
+};
+constexpr DecodeTables Tables = [] {
+    DecodeTables t{};
+    for (unsigned b = 0; b < 256; ++b) {
+        for (unsigned bit = 0; bit < 8; ++bit)
+            t.Reversed[b] |= ((b >> bit) & 1u) << (7 - bit);
+        if (b < 0x80 && (b & 3) == 3) {
+            // a literal run: Size 0
+        } else if (b < 0x80) { // short: all in B1
+            t.Size[b] = 1;
+            t.DistBase[b] = (b >> 2) + 1;
+            t.DistShift[b] = 8;
+            t.LenBase[b] = (b & 3) + 2;
+        } else if (b < 0xC0) { // near
+            t.Size[b] = 2;
+            t.DistBase[b] = ((b & 0x3F) << 4) + 1;
+            t.DistShift[b] = 4;
+            t.LenBase[b] = 3;
+            t.LenShift[b] = 8;
+            t.LenMask[b] = 0x0F;
+        } else { // far
+            t.Size[b] = 3;
+            t.DistBase[b] = ((b & 0x3F) << 8) + 1;
+            t.LenBase[b] = 3;
+            t.LenShift[b] = 16;
+            t.LenMask[b] = 0xFF;
         }
     }
-}
-
-constexpr auto FarLengths = [] {
-    std::array<std::uint16_t, 256> t{};
-    for (unsigned b = 0; b < 256; ++b)
-        t[b] = std::uint16_t(b == 0xFF ? 4096 : b == 0xFE ? 1024 : b == 0xFD ? 256 : b + 3);
+    for (unsigned k = 1; k <= 8; ++k) {
+        t.Mask[k] = k == 8 ? ~std::uint64_t(0) : (std::uint64_t(1) << (8 * k)) - 1;
+        t.Stride[k] = 8 - 8 % k;
+        for (unsigned at = 0; at < 8; at += k)
+            t.Mul[k] |= std::uint64_t(1) << (8 * at);
+    }
     return t;
 }();
+// The far lengths that the table's sum cannot give.
+constexpr std::size_t LongestFarSum = 0xFD + 3;
+std::size_t FarLength(std::size_t Sum) {
+    return Sum <= LongestFarSum ? Sum : Sum == LongestFarSum + 1 ? 1024 : 4096;
+}
 
-// For every first byte of a match: distance = DistBase + (B2 >> DistShift), length = LenBase +
-// (B2 & LenMask) + (far length of B3 & FarMask).
-struct KindTables {
-    std::uint16_t DistBase[256];
-    std::uint8_t DistShift[256];
-    std::uint8_t LenBase[256];
-    std::uint8_t LenMask[256];
-    std::uint16_t FarMask[256];
-};
-constexpr KindTables Kinds = [] {
-    KindTables k{};
-    for (unsigned b = 0; b < 256; ++b) {
-        if (b < 0x80) { // short: all in B1
-            k.DistBase[b] = std::uint16_t((b >> 2) + 1);
-            k.DistShift[b] = 8;
-            k.LenBase[b] = std::uint8_t((b & 3) + 2);
-        } else if (b < 0xC0) { // near
-            k.DistBase[b] = std::uint16_t(((b & 0x3F) << 4) + 1);
-            k.DistShift[b] = 4;
-            k.LenBase[b] = 3;
-            k.LenMask[b] = 0x0F;
-        } else { // far
-            k.DistBase[b] = std::uint16_t(((b & 0x3F) << 8) + 1);
-            k.FarMask[b] = 0xFFFF;
+// The flags of one group, first token in bit 0, under a sentinel bit above the eighth: counting
+// trailing zeros gives the run of single literals at once, never more than the group has left,
+// and once only the sentinel is left all eight tokens have been taken.
+constexpr std::uint32_t FlagsDone = 1;
+std::uint32_t GroupFlags(std::uint8_t Flag) {
+    return Tables.Reversed[Flag] | 0x100u;
+}
+
+// The two words of every match cover every short and near match and most far ones.
+constexpr std::size_t MatchWords = 2;
+static_assert(MatchWords * 8 <= WildCopy);
+
+// Copies a match with byte-by-byte semantics, writing up to WildCopy bytes past its end, and
+// returns its length. Needs at least 8 bytes of history.
+inline std::size_t FastMatch(std::uint8_t* op, std::size_t dist, std::size_t len) {
+    const std::size_t k = dist < 8 ? dist : 8;
+    const std::uint8_t* const from = op - dist;
+    const std::size_t stride = Tables.Stride[k];
+    Store64(op, (Load64(from) & Tables.Mask[k]) * Tables.Mul[k]);
+    Store64(op + stride, Load64(from + k));
+    if (len > MatchWords * stride) [[unlikely]] {
+        len = FarLength(len);
+        // Further words repeat the word stride back, or copy from d back once d >= 16.
+        const std::size_t back = k < 8 ? stride : dist;
+        std::size_t i = MatchWords * stride;
+        if (back >= 16) {
+            for (; i < len; i += 16)
+                std::memcpy(op + i, op + i - back, 16);
+        } else {
+            for (; i < len; i += stride)
+                Store64(op + i, Load64(op + i - back));
         }
     }
-    return k;
-}();
+    return len;
+}
 
 struct Cursor {
     const std::uint8_t* ip;
@@ -177,95 +191,126 @@ struct Cursor {
     std::size_t produced;
 };
 
-// Decodes the tokens of one group whose flag byte has been fetched. Returns true when the
-// output was complete before the eighth token; otherwise the eight tokens are done and the
-// next flag byte is still to be fetched. Fast: the rule above holds, nothing is checked.
-template <bool Fast>
-bool DecodeGroup(std::uint8_t Flag, Cursor& c, const std::uint8_t* iend, std::size_t outSize) {
+// Decodes whole groups while the fast rule holds at each group's start: its flag byte at most
+// at FlagLimit, op at most at OpLimit (and MaxDistance bytes produced, which the caller has
+// seen). Flag is the fetched flag byte of the group to come, c.ip the byte after it; so again
+// on return.
+void DecodeFast(std::uint8_t& Flag, Cursor& c, const std::uint8_t* FlagLimit,
+                const std::uint8_t* OpLimit) {
     const std::uint8_t* ip = c.ip;
     std::uint8_t* op = c.op;
     std::uint8_t* const op0 = c.op;
-    std::size_t left = outSize - c.produced; // the careful path's count of bytes still to go
-    std::uint32_t f = GroupFlags(Flag);
-    bool ended = false;
-    for (;;) {
-        // The single literals before the next control token (or the group's end), at once.
-        // The sentinel keeps f from being 0.
-        const unsigned n = unsigned(__builtin_clz(f));
-        if constexpr (Fast) {
-            Store64(op, Load64(ip));
-            ip += n;
-            op += n;
-        } else {
-            for (unsigned i = 0; i < n; ++i) {
-                if (left == 0) {
-                    ended = true;
-                    break;
-                }
-                if (ip >= iend)
-                    Malformed();
-                *op++ = *ip++;
-                --left;
-            }
-            if (ended)
-                break;
+    // ip stands at the group's flag byte, and w holds the bytes from there on.
+    std::uint64_t w = Flag;
+    --ip;
+    while (ip <= FlagLimit && op <= OpLimit) {
+        std::uint32_t f = GroupFlags(std::uint8_t(w));
+        ++ip;
+        // The single literals before the first control token, at once.
+        unsigned n = unsigned(__builtin_ctz(f));
+        Store64(op, Load64(ip));
+        ip += n;
+        op += n;
+        f >>= n;
+        if (f == FlagsDone) {
+            w = Load64(ip);
+            continue;
         }
-        f <<= n;
-        if (f == FlagTop)
-            break;
-        f <<= 1;
-        if constexpr (!Fast) {
-            if (left == 0) {
-                ended = true;
-                break;
-            }
-            if (ip >= iend)
-                Malformed();
-        }
-        // Up to three token bytes in one load; past iend it still reads the spare bytes.
-        const std::uint32_t t = Load32(ip);
-        const unsigned b1 = t & 0xFF;
-        std::size_t len;
-        if ((b1 & 0x83) == 3) [[unlikely]] { // a literal run
-            len = (b1 >> 2) + 9;
-            if constexpr (Fast) {
+        std::uint64_t t = Load64(ip);
+        for (;;) {
+            f >>= 1;
+            n = unsigned(__builtin_ctz(f));
+            const unsigned b1 = unsigned(t) & 0xFF;
+            if (Tables.Size[b1] == 0) [[unlikely]] { // a literal run
+                const std::size_t len = (b1 >> 2) + 9;
                 std::memcpy(op, ip + 1, MaxRunLength);
-            } else {
-                if (len >= std::size_t(iend - ip) || len > left)
-                    Malformed();
-                std::memcpy(op, ip + 1, len);
+                ip += 1 + len;
+                op += len;
+                Store64(op, Load64(ip));
+                ip += n;
+                op += n;
+                f >>= n;
+                t = Load64(ip);
+                if (f == FlagsDone)
+                    break;
+                continue;
             }
+            // The next control token (or flag byte) starts n bytes after this one ends, so its
+            // bytes are loaded before this one's size is known, which then only picks a shift:
+            // the serial chain from token to token runs through no load.
+            const std::uint64_t u = Load64(ip + 1 + n);
+            const std::size_t dist =
+                Tables.DistBase[b1] + ((unsigned(t >> 8) & 0xFF) >> Tables.DistShift[b1]);
+            std::size_t len =
+                Tables.LenBase[b1] + (std::size_t(t >> Tables.LenShift[b1]) & Tables.LenMask[b1]);
+            len = FastMatch(op, dist, len);
+            op += len;
+            const bool isLong = b1 >= 0x80;
+            const bool isFar = b1 >= 0xC0;
+            const std::size_t size = 1 + std::size_t(isLong) + std::size_t(isFar);
+            // The single literals after it.
+            Store64(op, Load64(ip + size));
+            ip += size + n;
+            op += n;
+            f >>= n;
+            t = u >> (8 * (size - 1));
+            if (f == FlagsDone)
+                break;
+        }
+        w = t;
+    }
+    c = {ip + 1, op, c.produced + std::size_t(op - op0)};
+    Flag = std::uint8_t(w);
+}
+
+// Decodes the tokens of one group whose flag byte has been fetched, checking every limit.
+// Returns true when the output was complete before the eighth token; otherwise the eight
+// tokens are done and the next flag byte is still to be fetched.
+bool DecodeGroupCareful(std::uint8_t Flag, Cursor& c, const std::uint8_t* iend,
+                        std::size_t outSize) {
+    const std::uint8_t* ip = c.ip;
+    std::uint8_t* op = c.op;
+    std::size_t left = outSize - c.produced;
+    std::uint32_t f = GroupFlags(Flag);
+    for (unsigned token = 0; token < 8; ++token, f >>= 1) {
+        if (left == 0) {
+            c = {ip, op, outSize};
+            return true;
+        }
+        if (ip >= iend)
+            Malformed();
+        const unsigned b1 = *ip;
+        std::size_t len = 1;
+        const std::size_t size = Tables.Size[b1];
+        if (!(f & 1)) {
+            *op = *ip++;
+        } else if (size == 0) { // a literal run
+            len = (b1 >> 2) + 9;
+            if (len >= std::size_t(iend - ip) || len > left)
+                Malformed();
+            std::memcpy(op, ip + 1, len);
             ip += 1 + len;
         } else {
-            // Short, near or far: per-B1 tables give each kind's distance and length from the
-            // token bytes without a branch, since the kind of the next token is anyone's guess.
-            const unsigned b2 = (t >> 8) & 0xFF;
-            const unsigned isLong = b1 >> 7;
-            const unsigned isFar = (b1 + 0x40) >> 8;
-            const std::size_t dist = Kinds.DistBase[b1] + (b2 >> Kinds.DistShift[b1]);
-            len = Kinds.LenBase[b1] + (b2 & Kinds.LenMask[b1]) +
-                  (FarLengths[(t >> 16) & 0xFF] & Kinds.FarMask[b1]);
-            const std::size_t size = 1 + isLong + isFar;
-            if constexpr (Fast) {
-                FastMatch(op, dist, len);
-            } else {
-                if (size > std::size_t(iend - ip) || dist > outSize - left || len > left)
-                    Malformed();
-                // Ascending, one byte at a time: an overlapping match repeats its own output.
-                const std::uint8_t* const match = op - dist;
-                for (std::size_t i = 0; i < len; ++i)
-                    op[i] = match[i];
-            }
+            if (size > std::size_t(iend - ip))
+                Malformed();
+            const std::uint64_t t = Load32(ip); // past iend it reads the spare bytes
+            const std::size_t dist =
+                Tables.DistBase[b1] + ((unsigned(t >> 8) & 0xFF) >> Tables.DistShift[b1]);
+            len = FarLength(Tables.LenBase[b1] +
+                            (std::size_t(t >> Tables.LenShift[b1]) & Tables.LenMask[b1]));
+            if (dist > outSize - left || len > left)
+                Malformed();
+            // Ascending, one byte at a time: an overlapping match repeats its own output.
+            const std::uint8_t* const match = op - dist;
+            for (std::size_t i = 0; i < len; ++i)
+                op[i] = match[i];
             ip += size;
         }
         op += len;
-        if constexpr (!Fast)
-            left -= len;
-        if (f == FlagTop)
-            break;
+        left -= len;
     }
-    c = {ip, op, c.produced + std::size_t(op - op0)};
-    return ended;
+    c = {ip, op, outSize - left};
+    return false;
 }
 
 } // namespace
@@ -298,13 +343,23 @@ void DecodePackedStream(TStream& Source, TStream& Target) {
     Cursor c{InputBuffer, Window, 0};
     // Fetched whatever UnpackedSize is; with an empty body it lands in the spare bytes.
     std::uint8_t flag = *c.ip++;
+    // The last place for the flag byte of a group the fast path may take.
+    const std::uint8_t* const flagLimit =
+        h.PackedSize > MaxGroupInput ? iend - MaxGroupInput - 1 : nullptr;
     bool midGroup = false;
     while (c.produced < outSize) {
         // Lengths, not pointers: ip may stand one past iend after a fetch into the spare bytes.
-        const bool fast = c.ip < iend && std::size_t(iend - c.ip) >= MaxGroupInput &&
-                          outSize - c.produced >= MaxGroupOutput && c.produced >= MaxDistance;
-        midGroup = fast ? DecodeGroup<true>(flag, c, iend, outSize)
-                        : DecodeGroup<false>(flag, c, iend, outSize);
+        const std::size_t toGo = outSize - c.produced;
+        if (flagLimit && c.ip - 1 <= flagLimit && toGo >= MaxGroupOutput &&
+            c.produced >= MaxDistance && std::size_t(c.op - Window) < FlushThreshold) {
+            const std::size_t room =
+                std::min(FlushThreshold - 1 - std::size_t(c.op - Window), toGo - MaxGroupOutput);
+            DecodeFast(flag, c, flagLimit, c.op + room);
+        } else {
+            midGroup = DecodeGroupCareful(flag, c, iend, outSize);
+            if (!midGroup)
+                flag = *c.ip++; // at most iend: the spare bytes take a fetch past the body
+        }
         if (std::size_t(c.op - Window) >= FlushThreshold) {
             Target.WriteBuffer(Window, BlockSize);
             const std::size_t kept = std::size_t(c.op - Window) - BlockSize;
@@ -313,7 +368,6 @@ void DecodePackedStream(TStream& Source, TStream& Target) {
         }
         if (midGroup)
             break;
-        flag = *c.ip++; // at most iend: the spare bytes take a fetch past the body
     }
     // After the last token only the flag byte fetched behind it, if any, may remain.
     if (!(c.ip == iend || (!midGroup && c.ip == iend + 1)))
