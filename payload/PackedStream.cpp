@@ -86,12 +86,16 @@ std::uint32_t Load32(const std::uint8_t* p) {
 struct DecodeTables {
     // A flag byte's bits in reverse, so that the first token's bit is bit 0.
     std::uint32_t Reversed[256];
+    // How many of its tokens, from the first on, are single literals.
+    std::uint32_t Leading[256];
 
     // Per first byte of a control token, in 32-bit entries so that each is one operand. For a
-    // match: Size its bytes; distance = DistBase + (B2 >> DistShift); length = LenBase + ((the
-    // token's bytes >> LenShift) & LenMask), where a far match's B3 of 0xFE or 0xFF comes out as
-    // 257 or 258 and stands for 1024 or 4096. Size is 0 for a literal run.
+    // match: Size its bytes and SizeShift 8 bits for each past the first; distance = DistBase +
+    // (B2 >> DistShift); length = LenBase + ((the token's bytes >> LenShift) & LenMask), where a
+    // far match's B3 of 0xFE or 0xFF comes out as 257 or 258 and stands for 1024 or 4096. Size
+    // is 0 for a literal run.
     std::uint32_t Size[256];
+    std::uint32_t SizeShift[256];
     std::uint32_t DistBase[256];
     std::uint32_t DistShift[256];
     std::uint32_t LenBase[256];
@@ -113,15 +117,19 @@ constexpr DecodeTables Tables = [] {
     for (unsigned b = 0; b < 256; ++b) {
         for (unsigned bit = 0; bit < 8; ++bit)
             t.Reversed[b] |= ((b >> bit) & 1u) << (7 - bit);
+        while (t.Leading[b] < 8 && !(b & (0x80u >> t.Leading[b])))
+            ++t.Leading[b];
         if (b < 0x80 && (b & 3) == 3) {
             // a literal run: Size 0
         } else if (b < 0x80) { // short: all in B1
             t.Size[b] = 1;
+            t.SizeShift[b] = 0;
             t.DistBase[b] = (b >> 2) + 1;
             t.DistShift[b] = 8;
             t.LenBase[b] = (b & 3) + 2;
         } else if (b < 0xC0) { // near
             t.Size[b] = 2;
+            t.SizeShift[b] = 8;
             t.DistBase[b] = ((b & 0x3F) << 4) + 1;
             t.DistShift[b] = 4;
             t.LenBase[b] = 3;
@@ -129,6 +137,7 @@ constexpr DecodeTables Tables = [] {
             t.LenMask[b] = 0x0F;
         } else { // far
             t.Size[b] = 3;
+            t.SizeShift[b] = 16;
             t.DistBase[b] = ((b & 0x3F) << 8) + 1;
             t.LenBase[b] = 3;
             t.LenShift[b] = 16;
@@ -175,7 +184,11 @@ inline std::size_t FastMatch(std::uint8_t* op, std::size_t dist, std::size_t len
         const std::size_t back = k < 8 ? stride : dist;
         std::size_t i = MatchWords * stride;
         if (back >= 16) {
-            for (; i < len; i += 16)
+            // Two blocks whatever the length: they end all but the longest far matches, and
+            // a loop's exit would be mispredicted as often as not.
+            std::memcpy(op + i, op + i - back, 16);
+            std::memcpy(op + i + 16, op + i + 16 - back, 16);
+            for (i += 32; i < len; i += 16)
                 std::memcpy(op + i, op + i - back, 16);
         } else {
             for (; i < len; i += stride)
@@ -204,10 +217,11 @@ void DecodeFast(std::uint8_t& Flag, Cursor& c, const std::uint8_t* FlagLimit,
     std::uint64_t w = Flag;
     --ip;
     while (ip <= FlagLimit && op <= OpLimit) {
-        std::uint32_t f = GroupFlags(std::uint8_t(w));
+        std::size_t f = GroupFlags(std::uint8_t(w));
         ++ip;
-        // The single literals before the first control token, at once.
-        unsigned n = unsigned(__builtin_ctz(f));
+        // The single literals before the first control token, at once. Read from a table
+        // rather than counted in f: it is on the way from the flag byte to the first token.
+        std::size_t n = Tables.Leading[std::uint8_t(w)];
         Store64(op, Load64(ip));
         ip += n;
         op += n;
@@ -219,7 +233,7 @@ void DecodeFast(std::uint8_t& Flag, Cursor& c, const std::uint8_t* FlagLimit,
         std::uint64_t t = Load64(ip);
         for (;;) {
             f >>= 1;
-            n = unsigned(__builtin_ctz(f));
+            n = std::size_t(std::countr_zero(f));
             const unsigned b1 = unsigned(t) & 0xFF;
             if (Tables.Size[b1] == 0) [[unlikely]] { // a literal run
                 const std::size_t len = (b1 >> 2) + 9;
@@ -245,15 +259,13 @@ void DecodeFast(std::uint8_t& Flag, Cursor& c, const std::uint8_t* FlagLimit,
                 Tables.LenBase[b1] + (std::size_t(t >> Tables.LenShift[b1]) & Tables.LenMask[b1]);
             len = FastMatch(op, dist, len);
             op += len;
-            const bool isLong = b1 >= 0x80;
-            const bool isFar = b1 >= 0xC0;
-            const std::size_t size = 1 + std::size_t(isLong) + std::size_t(isFar);
+            const std::size_t size = Tables.Size[b1];
             // The single literals after it.
             Store64(op, Load64(ip + size));
             ip += size + n;
             op += n;
             f >>= n;
-            t = u >> (8 * (size - 1));
+            t = u >> Tables.SizeShift[b1];
             if (f == FlagsDone)
                 break;
         }
