@@ -232,7 +232,7 @@ BENCHMARK(BM_lzf_decompress)->Unit(benchmark::kMicrosecond)->Arg(0)->Arg(1);
 
 // The console report, then the decoder's throughput as a multiple of each peer's on the same
 // content, from each benchmark's fastest repetition: the machine may be shared, and the best
-// run is the least disturbed one. Run with --benchmark_repetitions (not aggregates only).
+// run is the least disturbed one. Needs repetitions (not aggregates only).
 class TRatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& Runs) override {
@@ -270,8 +270,19 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    // Repetitions of all four benchmarks in random order, so that a disturbed stretch of time on
+    // a shared machine falls on each of them alike rather than on whichever ran then. Flags given
+    // on the command line come later and win.
+    std::vector<char*> args{argv[0]};
+    char repetitions[] = "--benchmark_repetitions=10";
+    char interleaving[] = "--benchmark_enable_random_interleaving=true";
+    args.push_back(repetitions);
+    args.push_back(interleaving);
+    args.insert(args.end(), argv + 1, argv + argc);
+    int count = int(args.size());
+    args.push_back(nullptr);
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data()))
         return 1;
     TRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
