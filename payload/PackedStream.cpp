@@ -53,9 +53,11 @@ constexpr std::size_t MaxRunLength = 40;
 // and the most it produces.
 constexpr std::size_t MaxGroupInput = 8 * (1 + MaxRunLength) + 1;
 constexpr std::size_t MaxGroupOutput = 8 * MaxTokenLength;
-// How far past a token's end the fast path may write: a literal run is always copied as
-// MaxRunLength bytes, and every other copy in whole 8-byte words.
+// How far past a token's end the fast path may write. It copies in whole words and blocks: a
+// literal run as MaxRunLength bytes, a match as two words and, past 16 bytes, two 16-byte blocks
+// and then more.
 constexpr std::size_t WildCopy = MaxRunLength;
+static_assert(MaxRunLength - 9 <= WildCopy && 2 * 8 + 2 * 16 - 17 <= WildCopy);
 
 // Flushing after each group (not each token) leaves the write position below
 // FlushThreshold at every group start. The fast path's rule is then: a group that starts with
@@ -166,12 +168,12 @@ std::uint32_t GroupFlags(std::uint8_t Flag) {
     return Tables.Reversed[Flag] | 0x100u;
 }
 
-// The two words of every match cover every short and near match and most far ones.
+// The two words of every match cover every short match and nearly every near one.
 constexpr std::size_t MatchWords = 2;
 static_assert(MatchWords * 8 <= WildCopy);
 
 // Copies a match with byte-by-byte semantics, writing up to WildCopy bytes past its end, and
-// returns its length. Needs at least 8 bytes of history.
+// returns its length. Needs dist bytes of history.
 inline std::size_t FastMatch(std::uint8_t* op, std::size_t dist, std::size_t len) {
     const std::size_t k = dist < 8 ? dist : 8;
     const std::uint8_t* const from = op - dist;
