@@ -154,6 +154,14 @@ constexpr DecodeTables Tables = [] {
     }
     return t;
 }();
+// A match's distance, and its length as the tables sum it, from its first byte and the token's
+// bytes (B1 lowest).
+std::size_t MatchDistance(unsigned B1, std::uint64_t Token) {
+    return Tables.DistBase[B1] + ((unsigned(Token >> 8) & 0xFF) >> Tables.DistShift[B1]);
+}
+std::size_t MatchLengthSum(unsigned B1, std::uint64_t Token) {
+    return Tables.LenBase[B1] + (std::size_t(Token >> Tables.LenShift[B1]) & Tables.LenMask[B1]);
+}
 // The far lengths that the table's sum cannot give.
 constexpr std::size_t LongestFarSum = 0xFD + 3;
 std::size_t FarLength(std::size_t Sum) {
@@ -255,11 +263,8 @@ void DecodeFast(std::uint8_t& Flag, Cursor& c, const std::uint8_t* FlagLimit,
             // bytes are loaded before this one's size is known, which then only picks a shift:
             // the serial chain from token to token runs through no load.
             const std::uint64_t u = Load64(ip + 1 + n);
-            const std::size_t dist =
-                Tables.DistBase[b1] + ((unsigned(t >> 8) & 0xFF) >> Tables.DistShift[b1]);
-            std::size_t len =
-                Tables.LenBase[b1] + (std::size_t(t >> Tables.LenShift[b1]) & Tables.LenMask[b1]);
-            len = FastMatch(op, dist, len);
+            const std::size_t dist = MatchDistance(b1, t);
+            const std::size_t len = FastMatch(op, dist, MatchLengthSum(b1, t));
             op += len;
             const std::size_t size = Tables.Size[b1];
             // The single literals after it.
@@ -308,10 +313,8 @@ bool DecodeGroupCareful(std::uint8_t Flag, Cursor& c, const std::uint8_t* iend,
             if (size > std::size_t(iend - ip))
                 Malformed();
             const std::uint64_t t = Load32(ip); // past iend it reads the spare bytes
-            const std::size_t dist =
-                Tables.DistBase[b1] + ((unsigned(t >> 8) & 0xFF) >> Tables.DistShift[b1]);
-            len = FarLength(Tables.LenBase[b1] +
-                            (std::size_t(t >> Tables.LenShift[b1]) & Tables.LenMask[b1]));
+            const std::size_t dist = MatchDistance(b1, t);
+            len = FarLength(MatchLengthSum(b1, t));
             if (dist > outSize - left || len > left)
                 Malformed();
             // Ascending, one byte at a time: an overlapping match repeats its own output.
